@@ -3,28 +3,42 @@
 namespace kestrel {
 namespace {
 
+// The runtime's blanks (msvcrt, observed under Wine over every UTF-16 unit). U+0085 is not one
+// of them, although ucrtbase counts it.
 bool is_blank(char16_t c) {
-  return c == u' ' || (c >= u'\t' && c <= u'\r');
+  if ((c >= 0x09 && c <= 0x0D) || c == 0x20) return true;
+  if (c < 0x80) return false;
+  return c == 0x00A0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+         c == 0x202F || c == 0x205F || c == 0x3000;
 }
+
+// Zeros of the scripts whose decimal digits the runtime reads as 0 to 9. Sorted.
+constexpr char16_t kScriptZeros[] = {0x0660, 0x06F0, 0x0966, 0x09E6, 0x0A66, 0x0AE6,
+                                     0x0B66, 0x0C66, 0x0CE6, 0x0D66, 0x0E50, 0x0ED0,
+                                     0x0F20, 0x1040, 0x17E0, 0x1810, 0xFF10};
+
+constexpr int kNotDigit = 99;
 
 int digit_value(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
   if (c >= u'a' && c <= u'z') return c - u'a' + 10;
   if (c >= u'A' && c <= u'Z') return c - u'A' + 10;
-  return 99;
+  for (char16_t zero : kScriptZeros) {
+    if (c < zero) break;
+    if (c <= zero + 9) return c - zero;
+  }
+  return kNotDigit;
 }
 
 struct Scan {
   bool negative = false;
-  bool overflow = false;
-  bool any_digit = false;
-  uint64_t magnitude = 0;  // saturates just above 2^32, enough to tell every overflow
-  std::size_t end = 0;
+  bool overflow = false;  // the magnitude does not fit 32 bits
+  uint32_t magnitude = 0;
+  std::size_t end = 0;    // 0 when no digit was read
 };
 
 Scan scan(const char16_t* text, std::size_t length) {
   Scan s;
-  if (!text) return s;
   length = bounded_length(text, length);
   std::size_t i = 0;
   while (i < length && is_blank(text[i])) ++i;
@@ -33,32 +47,26 @@ Scan scan(const char16_t* text, std::size_t length) {
     ++i;
   }
   int base = 10;
-  if (i < length && text[i] == u'0') {
+  if (i < length && digit_value(text[i]) == 0) {
+    // Any zero before x/X is a prefix, whatever follows it: "0xg" reads no digit at all.
     if (i + 1 < length && (text[i + 1] == u'x' || text[i + 1] == u'X')) {
-      // "0x" without a hex digit after it reads as the single digit 0.
-      if (i + 2 < length && digit_value(text[i + 2]) < 16) {
-        base = 16;
-        i += 2;
-      } else {
-        base = 8;
-      }
+      base = 16;
+      i += 2;
     } else {
       base = 8;
     }
   }
-  const uint64_t limit = uint64_t{1} << 33;
-  while (i < length) {
+  bool any_digit = false;
+  for (; i < length; ++i) {
     const int d = digit_value(text[i]);
     if (d >= base) break;
-    s.any_digit = true;
-    s.magnitude = s.magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-    if (s.magnitude > limit) {
-      s.magnitude = limit;
-      s.overflow = true;
-    }
-    ++i;
+    any_digit = true;
+    if (s.overflow) continue;
+    const uint64_t next = uint64_t{s.magnitude} * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+    s.overflow = next > UINT32_MAX;
+    s.magnitude = static_cast<uint32_t>(next);
   }
-  s.end = s.any_digit ? i : 0;
+  s.end = any_digit ? i : 0;
   return s;
 }
 
@@ -74,22 +82,19 @@ std::size_t bounded_length(const char16_t* text, std::size_t max_length) {
 int32_t read_signed_auto(const char16_t* text, std::size_t length, std::size_t* consumed) {
   const Scan s = scan(text, length);
   if (consumed) *consumed = s.end;
-  if (!s.any_digit) return 0;
   if (s.negative) {
-    if (s.overflow || s.magnitude > uint64_t{0x80000000}) return INT32_MIN;
+    if (s.overflow || s.magnitude > uint32_t{0x80000000}) return INT32_MIN;
     return static_cast<int32_t>(-static_cast<int64_t>(s.magnitude));
   }
-  if (s.overflow || s.magnitude > uint64_t{0x7FFFFFFF}) return INT32_MAX;
+  if (s.overflow || s.magnitude > uint32_t{INT32_MAX}) return INT32_MAX;
   return static_cast<int32_t>(s.magnitude);
 }
 
 uint32_t read_unsigned_auto(const char16_t* text, std::size_t length, std::size_t* consumed) {
   const Scan s = scan(text, length);
   if (consumed) *consumed = s.end;
-  if (!s.any_digit) return 0;
-  if (s.overflow || s.magnitude > uint64_t{0xFFFFFFFF}) return UINT32_MAX;
-  const uint32_t v = static_cast<uint32_t>(s.magnitude);
-  return s.negative ? static_cast<uint32_t>(0u - v) : v;
+  const uint32_t v = s.overflow ? UINT32_MAX : s.magnitude;
+  return s.negative ? 0u - v : v;
 }
 
 int32_t read_coordinate(const char16_t* text, std::size_t length) {

@@ -17,10 +17,17 @@ TEST(ReadSignedAuto, FollowsTheCRuntimeBaseZeroRules) {
       {u"42", 42, 2},           {u"0x2A0", 0x2A0, 5},     {u"0X2a0", 0x2A0, 5},
       {u"672", 672, 3},         {u"012", 10, 3},          {u" 42 ", 42, 3},
       {u"\t\n-7", -7, 4},       {u"+9", 9, 2},            {u"", 0, 0},
-      {u"abc", 0, 0},           {u"0x", 0, 1},            {u"0xg", 0, 1},
+      {u"abc", 0, 0},           {u"0x", 0, 0},            {u"0xg", 0, 0},
+      {u"-0x 5", 0, 0},         {u"0xx1", 0, 0},          {u"00x1", 0, 2},
       {u"09", 0, 1},            {u"-", 0, 0},             {u"2147483647", INT32_MAX, 10},
       {u"2147483648", INT32_MAX, 10},                     {u"-2147483648", INT32_MIN, 11},
       {u"-2147483649", INT32_MIN, 11},                    {u"99999999999999999999", INT32_MAX, 20},
+      // The runtime's blanks and digits go beyond ASCII.
+      {u"\u3000\u00A0\u2003" u"5", 5, 4},                  {u"\u0085" u"5", 0, 0},
+      {u"\uFEFF" u"5", 0, 0},                              {u"\uFF11\uFF12", 12, 2},
+      {u"\u0661\u0968" u"3", 123, 3},                      {u"\uFF10x1F", 0x1F, 4},
+      {u"\uFF10\uFF58" u"1", 0, 1},                        {u"0\uFF17", 7, 2},
+      {u"\uFF21", 0, 0},                                   {u"1\u4E2C" u"2", 1, 1},
   };
   for (const auto& c : cases) {
     std::size_t consumed = 99;
@@ -36,7 +43,11 @@ TEST(ReadUnsignedAuto, NegatesModuloAndSaturates) {
   EXPECT_EQ(kestrel::read_unsigned_auto(u"-20", 3), 4294967276u);
   EXPECT_EQ(kestrel::read_unsigned_auto(u"4294967295", 10), 4294967295u);
   EXPECT_EQ(kestrel::read_unsigned_auto(u"4294967296", 10), 4294967295u);
-  EXPECT_EQ(kestrel::read_unsigned_auto(u"-4294967296", 11), 4294967295u);
+  EXPECT_EQ(kestrel::read_unsigned_auto(u"-4294967295", 11), 1u);
+  // The runtime saturates the magnitude first and then negates it.
+  EXPECT_EQ(kestrel::read_unsigned_auto(u"-4294967296", 11), 1u);
+  EXPECT_EQ(kestrel::read_unsigned_auto(u"-99999999999999999999", 21), 1u);
+  EXPECT_EQ(kestrel::read_unsigned_auto(u"0x1000000000000000F", 19), 4294967295u);
   EXPECT_EQ(kestrel::read_unsigned_auto(u"name", 4), 0u);
 }
 
