@@ -61,3 +61,18 @@ function(kestrel_add_wine_test)
     set_tests_properties(${T_NAME} PROPERTIES RUN_SERIAL TRUE)
   endif()
 endfunction()
+
+# An import library made by dlltool from DEF_FILE (entries marked NONAME bind by ordinal only),
+# as an INTERFACE target NAME that also brings DLL_TARGET's build along.
+#   kestrel_ordinal_import(NAME DEF_FILE DLL_TARGET)
+function(kestrel_ordinal_import name def dll)
+  set(lib ${CMAKE_ARCHIVE_OUTPUT_DIRECTORY}/lib${name}.a)
+  add_custom_command(OUTPUT ${lib}
+    COMMAND ${KESTREL_TRIPLE}-dlltool -d ${def} -l ${lib}
+    DEPENDS ${def} VERBATIM)
+  add_custom_target(${name}_lib DEPENDS ${lib})
+  add_library(${name} INTERFACE)
+  add_dependencies(${name} ${name}_lib ${dll})
+  target_link_libraries(${name} INTERFACE ${lib})
+  target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR})
+endfunction()

@@ -4,7 +4,8 @@
 #include <windows.h>
 
 #ifdef TARRAGON_BUILD
-#define TARRAGON_API __declspec(dllexport)
+// The plug-in's .def file exports these by ordinal; dllexport would add decorated i686 names.
+#define TARRAGON_API
 #else
 #define TARRAGON_API __declspec(dllimport)
 #endif
