@@ -131,6 +131,25 @@ TEST_F(CrtCompare, Table) {
   for (const auto& text : texts) matches(text);
 }
 
+// The runtime's long is 32 bits: it reports overflow just past the 32-bit limits, where our
+// readers clamp.
+TEST_F(CrtCompare, OverflowAt32Bits) {
+  struct Case {
+    std::u16string text;
+    bool is_signed;
+    int error;
+  };
+  const Case cases[] = {
+      {u"2147483647", true, 0},   {u"2147483648", true, ERANGE},  {u"-2147483648", true, 0},
+      {u"-2147483649", true, ERANGE}, {u"4294967295", false, 0}, {u"4294967296", false, ERANGE},
+  };
+  for (const auto& c : cases) {
+    const Reading r = c.is_signed ? crt_signed(c.text) : crt_unsigned(c.text);
+    EXPECT_EQ(r.error, c.error) << describe(c.text);
+    matches(c.text);
+  }
+}
+
 // One unit in each place a number's syntax gives meaning to: before the number (blank?), as a
 // sign, as a digit, as the prefix letter and as a hexadecimal digit.
 TEST_F(CrtCompare, EveryUnitInEveryPlace) {
