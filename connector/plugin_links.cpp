@@ -1,0 +1,3 @@
+#include "connector/plugin_links.h"
+
+const PluginEntryPoints kPluginEntryPoints = {TarragonAttach, TarragonSend, fnHookKeyDllSethook};
