@@ -70,7 +70,7 @@ function(kestrel_ordinal_import name def dll)
   add_custom_command(OUTPUT ${lib}
     COMMAND ${KESTREL_TRIPLE}-dlltool -d ${def} -l ${lib}
     DEPENDS ${def} VERBATIM)
-  add_custom_target(${name}_lib DEPENDS ${lib})
+  add_custom_target(${name}_lib ALL DEPENDS ${lib})
   add_library(${name} INTERFACE)
   add_dependencies(${name} ${name}_lib ${dll})
   target_link_libraries(${name} INTERFACE ${lib})
