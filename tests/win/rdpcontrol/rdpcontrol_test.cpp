@@ -485,6 +485,202 @@ TEST_F(RdpControlEventTest, AnUnadvisedSinkHearsNothingMoreAndIsReleased) {
   EXPECT_EQ(journal("Unadvise"), std::vector<std::string>{"Unadvise 1"});
 }
 
+// A container's site, as small as in-place activation allows; it notes the calls it gets.
+class TestSite final : public IOleClientSite, public IOleInPlaceSite {
+ public:
+  TestSite(HWND host, RECT pos, bool allow) : host_(host), pos_(pos), allow_(allow) {}
+  std::vector<std::string> calls;
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite)) {
+      *out = static_cast<IOleClientSite*>(this);
+    } else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite)) {
+      *out = static_cast<IOleInPlaceSite*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs_; }
+  ULONG refs() const { return refs_; }
+
+  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetContainer(IOleContainer** c) override {
+    *c = nullptr;
+    return E_NOINTERFACE;
+  }
+  STDMETHODIMP ShowObject() override { return S_OK; }
+  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  STDMETHODIMP GetWindow(HWND* window) override {
+    calls.push_back("GetWindow");
+    *window = host_;
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP CanInPlaceActivate() override {
+    calls.push_back("CanInPlaceActivate");
+    return allow_ ? S_OK : S_FALSE;
+  }
+  STDMETHODIMP OnInPlaceActivate() override {
+    calls.push_back("OnInPlaceActivate");
+    return S_OK;
+  }
+  STDMETHODIMP OnUIActivate() override { return S_OK; }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, LPRECT pos, LPRECT clip,
+                                LPOLEINPLACEFRAMEINFO) override {
+    calls.push_back("GetWindowContext");
+    *frame = nullptr;
+    *doc = nullptr;
+    *pos = pos_;
+    *clip = pos_;
+    return S_OK;
+  }
+  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+  STDMETHODIMP OnInPlaceDeactivate() override {
+    calls.push_back("OnInPlaceDeactivate");
+    return S_OK;
+  }
+  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+  STDMETHODIMP OnPosRectChange(LPCRECT) override { return E_NOTIMPL; }
+
+ private:
+  HWND host_;
+  RECT pos_;
+  bool allow_;
+  ULONG refs_ = 1;
+};
+
+RECT placement(HWND child) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+TEST_F(RdpControlTest, InPlaceActivationAsksTheSiteThenPutsItsWindowOverTheGivenRectangle) {
+  HWND host = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(host);
+  const RECT pos = {10, 20, 310, 220};
+  for (bool allow : {true, false}) {
+    SCOPED_TRACE(allow ? "site allows" : "site refuses");
+    TestSite site(host, pos, allow);
+    {
+      Ptr<IOleObject> object;
+      ASSERT_EQ(S_OK, CoCreateInstance(msrdp::CLSID_MsRdpClient2, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                       object.vout()));
+      ASSERT_EQ(S_OK, object->SetClientSite(&site));
+      EXPECT_EQ(2u, site.refs()) << "the control keeps its site";
+      HRESULT hr = object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, host, &pos);
+      HWND window = FindWindowExW(host, nullptr, standin::kWindowClass, nullptr);
+      Ptr<IOleInPlaceObject> inplace;
+      ASSERT_EQ(S_OK, object->QueryInterface(IID_IOleInPlaceObject, inplace.vout()));
+      if (!allow) {
+        EXPECT_TRUE(FAILED(hr));
+        EXPECT_FALSE(window);
+        EXPECT_EQ(std::vector<std::string>{"CanInPlaceActivate"}, site.calls);
+        continue;
+      }
+      ASSERT_EQ(S_OK, hr);
+      ASSERT_TRUE(window);
+      EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_CHILD);
+      EXPECT_TRUE(IsWindowVisible(window) || !IsWindowVisible(host));
+      RECT placed = placement(window);
+      EXPECT_TRUE(EqualRect(&pos, &placed));
+      HWND reported = nullptr;
+      EXPECT_EQ(S_OK, inplace->GetWindow(&reported));
+      EXPECT_EQ(window, reported);
+
+      const RECT moved = {0, 0, 200, 100};
+      EXPECT_EQ(S_OK, inplace->SetObjectRects(&moved, &moved));
+      placed = placement(window);
+      EXPECT_TRUE(EqualRect(&moved, &placed));
+
+      EXPECT_EQ(S_OK, inplace->InPlaceDeactivate());
+      EXPECT_FALSE(IsWindow(window));
+      EXPECT_EQ(S_OK, inplace->InPlaceDeactivate()) << "a second deactivation is harmless";
+      EXPECT_EQ(S_OK, object->Close(OLECLOSE_NOSAVE));
+      const std::vector<std::string> expected = {"CanInPlaceActivate", "OnInPlaceActivate", "GetWindow",
+                                                 "GetWindowContext", "OnInPlaceDeactivate"};
+      EXPECT_EQ(expected, site.calls);
+    }
+    EXPECT_EQ(1u, site.refs()) << "the released control let go of its site";
+  }
+  DestroyWindow(host);
+}
+
+// Variables a test sets before the host process starts, read when a control is created.
+TEST_F(RdpControlTest, StartUpSettingsComeFromTheEnvironmentOfTheCreatingProcess) {
+  struct Case {
+    const wchar_t* close_status;
+    const wchar_t* connect_result;
+    const wchar_t* auto_events;
+    long expected_status;
+    HRESULT expected_connect;
+    size_t expected_events;  // after a Connect
+  };
+  const Case cases[] = {
+      {L"1", nullptr, nullptr, 1, S_OK, 2},
+      {L"0x2", L"0x80004005", nullptr, 2, E_FAIL, 0},
+      {nullptr, L"0", L"0", 0, S_OK, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.close_status ? c.close_status : L"-") << " "
+                                    << (c.connect_result ? c.connect_result : L"-") << " "
+                                    << (c.auto_events ? c.auto_events : L"-"));
+    RecordingSink sink;  // outlives the control, which may still hold it on a failure path
+    SetEnvironmentVariableW(standin::kCloseStatusEnv, c.close_status);
+    SetEnvironmentVariableW(standin::kConnectResultEnv, c.connect_result);
+    SetEnvironmentVariableW(standin::kAutoEventsEnv, c.auto_events);
+    Ptr<IDispatch> control;
+    HRESULT created = CoCreateInstance(msrdp::CLSID_MsRdpClient2, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                       control.vout());
+    SetEnvironmentVariableW(standin::kCloseStatusEnv, nullptr);
+    SetEnvironmentVariableW(standin::kConnectResultEnv, nullptr);
+    SetEnvironmentVariableW(standin::kAutoEventsEnv, nullptr);
+    ASSERT_EQ(S_OK, created);
+
+    Ptr<IConnectionPointContainer> container;
+    ASSERT_EQ(S_OK, control->QueryInterface(IID_IConnectionPointContainer, container.vout()));
+    Ptr<IConnectionPoint> point;
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(msrdp::DIID_IMsTscAxEvents, point.out()));
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, point->Advise(&sink, &cookie));
+
+    Variant status;
+    EXPECT_EQ(S_OK, call(control.p, L"RequestClose", &status.v));
+    EXPECT_EQ(c.expected_status, V_I4(&status.v));
+    EXPECT_EQ(c.expected_connect, call(control.p, L"Connect"));
+    pump_until([&] { return sink.events.size() >= c.expected_events; }, 3000);
+    pump(50);
+    EXPECT_EQ(c.expected_events, sink.events.size());
+    point->Unadvise(cookie);
+  }
+
+  // A control that refuses to be made, or to load its state.
+  SetEnvironmentVariableW(standin::kFailEnv, L"create");
+  Ptr<IUnknown> refused;
+  EXPECT_TRUE(FAILED(CoCreateInstance(msrdp::CLSID_MsRdpClient2, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                      refused.vout())));
+  SetEnvironmentVariableW(standin::kFailEnv, L"load");
+  Ptr<IPersistStreamInit> persist;
+  HRESULT created = CoCreateInstance(msrdp::CLSID_MsRdpClient2, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_IPersistStreamInit, persist.vout());
+  SetEnvironmentVariableW(standin::kFailEnv, nullptr);
+  ASSERT_EQ(S_OK, created);
+  Ptr<IStream> stream;
+  ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.out()));
+  EXPECT_EQ(E_FAIL, persist->Load(stream.p));
+}
+
 TEST(RdpControlRegistration, OnlyTheInProcessServerOfTheClassIsRegistered) {
   HKEY key = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CLASSES_ROOT,
