@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -120,6 +121,15 @@ class ConnectorTest : public ::testing::Test {
     EXPECT_EQ(code, 0u);
     parent.pump(50);
     EXPECT_TRUE(parent.records().empty()) << std::string(what.begin(), what.end());
+  }
+
+  // A session that ran: ends with 0 and nothing beyond its session request went to the parent.
+  void expect_quiet_end_after_request(parent::ParentStandIn& parent, Child& child, long reason) {
+    DWORD code = 1234;
+    ASSERT_TRUE(child.wait_exit(&code)) << reason;
+    EXPECT_EQ(code, 0u) << reason;
+    parent.pump(50);
+    EXPECT_EQ(parent.records().size(), 1u) << reason;
   }
 
   std::wstring journal_;
@@ -341,6 +351,44 @@ TEST_F(ConnectorTest, EscapeAsksBeforeEnding) {
   EXPECT_EQ(at("call Disconnect"), -1) << "a control that never connected is not disconnected";
   EXPECT_EQ(parent.count(1), 1u);
   EXPECT_EQ(parent.records().size(), 1u) << "no notice is due before the session data arrive";
+}
+
+// The control's events reach the window through the advised sink: a disconnection the user
+// cannot want back closes at once, any other asks first.
+TEST_F(ConnectorTest, DisconnectEvents) {
+  struct Case {
+    long reason;
+    bool asks;
+  } cases[] = {{-1, false}, {0, false}, {3, false}, {4, true}, {50331652, true}};
+  for (const auto& c : cases) {
+    parent::ParentStandIn parent;
+    Child child;
+    auto request = start_session(parent, child, L"[" + hex(parent.hwnd()) + L"]");
+    ASSERT_TRUE(request) << c.reason;
+    HWND session = session_of(*request);
+    HWND control = GetDlgItem(session, kControlId);
+    HWND inner = parent::find_descendant(control, standin::kWindowClass);
+    ASSERT_TRUE(inner);
+    ASSERT_TRUE(PostMessageW(inner, standin::CmdFireDisconnected, static_cast<WPARAM>(c.reason), 0));
+    if (!c.asks) {
+      expect_quiet_end_after_request(parent, child, c.reason);
+      continue;
+    }
+    // OK: the control comes back and connects again; the next question answered Cancel closes.
+    HWND box = parent::wait_message_box(child.pid(), kCaption, kWait);
+    ASSERT_TRUE(box) << c.reason;
+    EXPECT_EQ(parent::message_box_text(box), L"应用连接已断开，是否重连？");
+    EXPECT_FALSE(IsWindowVisible(control));
+    ASSERT_TRUE(parent::click_button(box, IDOK));
+    ASSERT_TRUE(parent::pump_until([&] { return IsWindowVisible(control) != FALSE; }, kWait));
+    auto journal = standin::read_journal(journal_);
+    EXPECT_NE(std::find(journal.begin(), journal.end(), "call Connect"), journal.end()) << c.reason;
+    ASSERT_TRUE(PostMessageW(inner, standin::CmdFireDisconnected, static_cast<WPARAM>(c.reason), 0));
+    box = parent::wait_message_box(child.pid(), kCaption, kWait);
+    ASSERT_TRUE(box) << c.reason;
+    ASSERT_TRUE(parent::click_button(box, IDCANCEL));
+    expect_quiet_end_after_request(parent, child, c.reason);
+  }
 }
 
 std::wstring read_string(const std::wstring& key, const wchar_t* value) {
