@@ -2,7 +2,7 @@
 # The main job: builds the Windows deliverables, brings up the Wine test bed and runs the parent
 # engine's stand-in, which starts the connector with its window handle and answers its session
 # request. While the session runs, a screenshot of the session window goes to
-# <build>/demo/session.png; then the parent asks the connector to close (code 5) and the
+# <build>/demo/session.png; then the user ends the session (Esc, OK on the exit question) and the
 # transcript of what crossed between the processes is printed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +22,7 @@ export KESTREL_RDP_JOURNAL
 KESTREL_RDP_JOURNAL="Z:$(echo "$demo/journal.txt" | tr / '\\')"
 
 transcript_win="Z:$(echo "$demo/transcript.txt" | tr / '\\')"
-"$win/wine-run" "$win/bin/KestrelParent.exe" --close-after 2500 --timeout 8000 \
+"$win/wine-run" "$win/bin/KestrelParent.exe" --exit-after 2500 --timeout 15000 \
   --transcript "$transcript_win" >"$demo/parent.out" 2>&1 &
 parent_pid=$!
 

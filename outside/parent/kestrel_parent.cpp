@@ -5,7 +5,10 @@
 //   KestrelParent.exe [--connector PATH] [--server S] [--user U] [--password P] [--port N]
 //                     [--app TEXT] [--mode N] [--ime N] [--color N] [--width N] [--height N]
 //                     [--font-smoothing N] [--redirect-ports N] [--redirect-printers N]
-//                     [--title T] [--deferred] [--close-after MS] [--timeout MS] [--transcript FILE]
+//                     [--title T] [--deferred] [--close-after MS] [--exit-after MS]
+//                     [--timeout MS] [--transcript FILE]
+// --close-after sends the close request (code 5); --exit-after ends the session as a user
+// would: Esc in the session window, then OK on the exit question.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "outside/parent/parent_standin.h"
+#include "outside/parent/ui_probe.h"
 #include "outside/session_link_data.h"
 
 namespace {
@@ -31,6 +35,7 @@ struct Options {
   long redirect_ports = 0, redirect_printers = 0;
   bool deferred = false;
   DWORD close_after = 0;
+  DWORD exit_after = 0;
   DWORD timeout = 60000;
 };
 
@@ -151,6 +156,7 @@ bool parse(int argc, wchar_t** argv, Options& o) {
     else if (a == L"--redirect-printers") ok = number(o.redirect_printers);
     else if (a == L"--deferred") o.deferred = true;
     else if (a == L"--close-after") { ok = number(value); o.close_after = static_cast<DWORD>(value); }
+    else if (a == L"--exit-after") { ok = number(value); o.exit_after = static_cast<DWORD>(value); }
     else if (a == L"--timeout") { ok = number(value); o.timeout = static_cast<DWORD>(value); }
     else ok = false;
     if (!ok) {
@@ -229,6 +235,8 @@ int wmain(int argc, wchar_t** argv) {
   }
 
   bool close_sent = false;
+  bool escape_sent = false;
+  bool exit_answered = false;
   DWORD exit_code = 0;
   for (;;) {
     if (host.wait_exit(50, &exit_code)) break;
@@ -243,6 +251,18 @@ int wmain(int argc, wchar_t** argv) {
       LRESULT result = 0;
       bool ok = host.send(5, "", 1, &result);
       say(std::string("  code 5 ") + (ok ? "delivered" : "not delivered (the connector may have ended)"));
+    }
+    if (o.exit_after && answered_at && !escape_sent && GetTickCount() - answered_at >= o.exit_after) {
+      escape_sent = true;
+      say("user: Esc in the session window");
+      parent::press_key(host.session_window(), VK_ESCAPE);
+    }
+    if (escape_sent && !exit_answered) {
+      if (HWND box = parent::find_process_window(host.process_id(), L"#32770", L"\u6CE8\u610F")) {
+        exit_answered = true;
+        say("user: \"" + utf8(parent::message_box_text(box)) + "\" answered OK");
+        parent::click_button(box, IDOK);
+      }
     }
   }
   say("connector ended with exit code " + std::to_string(exit_code));
