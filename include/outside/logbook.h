@@ -17,6 +17,7 @@ struct _LogbookNode {
   void* self;
   const char* name;
 };
+static_assert(sizeof(_LogbookNode) == 2 * sizeof(void*), "a log node is two pointer-sized words");
 
 LOGBOOK_API void __cdecl _LogbookMainRef(_LogbookNode* node);
 LOGBOOK_API void __cdecl _LogbookMainRelease(_LogbookNode* node);

@@ -2,6 +2,7 @@
 // parent exchange it. The members the connector reads stand first, in this order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #ifdef DLLKESTRELMAIN_BUILD
@@ -52,3 +53,14 @@ class DLLKESTRELMAIN_API SessionLinkData {
   int32_t DesktopWidth;
   int32_t FontSmoothing;
 };
+
+// The connector reads these members straight from the library's object: both sides must agree on
+// where they stand, on either architecture (texts are pointer-sized).
+static_assert(offsetof(SessionLinkData, SessionWindowHandle) == 12, "SessionLinkData layout");
+static_assert(offsetof(SessionLinkData, RedirectPorts) == 16, "SessionLinkData layout");
+static_assert(offsetof(SessionLinkData, RdpPort) == 20, "SessionLinkData layout");
+static_assert(offsetof(SessionLinkData, SessionIdentity) == 24, "SessionLinkData layout");
+static_assert(offsetof(SessionLinkData, AppCommandLine) == 40, "SessionLinkData layout");
+static_assert(offsetof(SessionLinkData, Server) == 40 + 3 * sizeof(void*), "SessionLinkData layout");
+static_assert(offsetof(SessionLinkData, DesktopHeight) == 40 + 4 * sizeof(void*), "SessionLinkData layout");
+static_assert(offsetof(SessionLinkData, FontSmoothing) == 48 + 4 * sizeof(void*), "SessionLinkData layout");
