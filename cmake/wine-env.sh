@@ -93,6 +93,8 @@ up() {
 locked_up() {
   exec 9>"$dir/lock"
   flock 9
+  # Xvfb and wineserver inherit the lock's descriptor: a failing `up` must still let go of it.
+  trap 'flock -u 9 2>/dev/null || true' EXIT
   up
   flock -u 9
 }
