@@ -38,7 +38,7 @@ start_xvfb() {
   for n in $(seq 91 160); do
     [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
   done
-  setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 < /dev/null &
+  setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 </dev/null 9>&- &
   echo $! > "$dir/xvfb.pid"
   echo "$n" > "$dir/display"
   for _ in $(seq 1 100); do
@@ -58,10 +58,10 @@ make_prefix() {
   log "creating Wine prefix in $WINEPREFIX"
   "$wineserver_bin" -k >/dev/null 2>&1 || true
   rm -rf "$WINEPREFIX" "$dir/prefix.stamp" "$dir/registered.stamp"
-  "$wine_bin" wineboot -i >"$dir/wineboot.log" 2>&1 </dev/null
+  "$wine_bin" wineboot -i >"$dir/wineboot.log" 2>&1 </dev/null 9>&-
   "$wineserver_bin" -w
   # Without a window manager a managed window makes EndDialog stall for two seconds.
-  "$wine_bin" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$dir/wineboot.log" 2>&1 </dev/null
+  "$wine_bin" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$dir/wineboot.log" 2>&1 </dev/null 9>&-
   "$wineserver_bin" -w
   [ -f "$WINEPREFIX/system.reg" ] || { log "prefix creation failed (see $dir/wineboot.log)"; return 1; }
   echo "$recipe" > "$dir/prefix.stamp"
@@ -75,7 +75,7 @@ register_dlls() {
   while IFS= read -r dll; do
     [ -n "$dll" ] || continue
     [ -f "$dll" ] || { log "cannot register missing $dll"; return 1; }
-    "$wine_bin" regsvr32 /s "Z:${dll//\//\\}" >>"$dir/register.log" 2>&1 </dev/null \
+    "$wine_bin" regsvr32 /s "Z:${dll//\//\\}" >>"$dir/register.log" 2>&1 </dev/null 9>&- \
       || { log "regsvr32 failed for $dll (see $dir/register.log)"; return 1; }
   done < "$dir/register.list"
   echo "$want" > "$dir/registered.stamp"
@@ -86,14 +86,15 @@ up() {
   export DISPLAY=":$(cat "$dir/display")"
   make_prefix
   # A persistent wineserver keeps every later wine start warm.
-  "$wineserver_bin" -p >/dev/null 2>&1 </dev/null || true
+  "$wineserver_bin" -p >/dev/null 2>&1 </dev/null 9>&- || true
   register_dlls
 }
 
 locked_up() {
   exec 9>"$dir/lock"
   flock 9
-  # Xvfb and wineserver inherit the lock's descriptor: a failing `up` must still let go of it.
+  # Long-lived children get the lock's descriptor closed; should one slip through, a failing `up`
+  # must still let go of the lock.
   trap 'flock -u 9 2>/dev/null || true' EXIT
   up
   flock -u 9
@@ -111,7 +112,7 @@ case "$cmd" in
     # Wine's background processes (services, the desktop) inherit the output of whichever program
     # started them and keep it open for as long as they live: give them a file, never the caller's pipe.
     out=$(mktemp "$dir/run.XXXXXX")
-    "$wine_bin" "$@" >"$out" 2>&1 </dev/null &
+    "$wine_bin" "$@" >"$out" 2>&1 </dev/null 9>&- &
     pid=$!
     trap 'kill -KILL $pid 2>/dev/null; cat "$out"; rm -f "$out"; exit 124' TERM INT
     rc=0
