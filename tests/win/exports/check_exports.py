@@ -3,81 +3,10 @@
 i686 builds, and that a program linked against the ordinal import libraries imports by ordinal."""
 import argparse
 import os
-import struct
 import sys
 
-
-class PE:
-    def __init__(self, path):
-        with open(path, "rb") as f:
-            self.data = f.read()
-        d = self.data
-        if d[:2] != b"MZ":
-            raise ValueError(f"{path}: not an MZ file")
-        pe = struct.unpack_from("<I", d, 0x3C)[0]
-        if d[pe:pe + 4] != b"PE\0\0":
-            raise ValueError(f"{path}: no PE signature")
-        self.machine, nsections = struct.unpack_from("<HH", d, pe + 4)
-        opt_size = struct.unpack_from("<H", d, pe + 20)[0]
-        opt = pe + 24
-        magic = struct.unpack_from("<H", d, opt)[0]
-        self.pe32plus = magic == 0x20B
-        dirs = opt + (112 if self.pe32plus else 96)
-        self.dirs = [struct.unpack_from("<II", d, dirs + 8 * i) for i in range(16)]
-        self.sections = []
-        sec = opt + opt_size
-        for i in range(nsections):
-            vsize, va, rawsize, rawptr = struct.unpack_from("<IIII", d, sec + 40 * i + 8)
-            self.sections.append((va, max(vsize, rawsize), rawptr))
-
-    def off(self, rva):
-        for va, size, raw in self.sections:
-            if va <= rva < va + size:
-                return raw + rva - va
-        raise ValueError(f"rva {rva:#x} outside every section")
-
-    def cstr(self, rva):
-        o = self.off(rva)
-        return self.data[o:self.data.index(b"\0", o)].decode("ascii")
-
-    def exports(self):
-        """{ordinal: name or None}"""
-        rva, size = self.dirs[0]
-        if not rva:
-            return {}
-        o = self.off(rva)
-        base, nfuncs, nnames, funcs, names, ords = struct.unpack_from("<IIIIII", self.data, o + 16)
-        result = {}
-        for i in range(nfuncs):
-            if struct.unpack_from("<I", self.data, self.off(funcs) + 4 * i)[0]:
-                result[base + i] = None
-        for i in range(nnames):
-            name = self.cstr(struct.unpack_from("<I", self.data, self.off(names) + 4 * i)[0])
-            index = struct.unpack_from("<H", self.data, self.off(ords) + 2 * i)[0]
-            result[base + index] = name
-        return result
-
-    def imports(self):
-        """{dll name (lower case): [ordinal int or name str]}"""
-        rva, size = self.dirs[1]
-        result = {}
-        o = self.off(rva)
-        width, flag = (8, 1 << 63) if self.pe32plus else (4, 1 << 31)
-        while True:
-            lookup, _, _, name, first = struct.unpack_from("<IIIII", self.data, o)
-            if not name:
-                break
-            entries = []
-            t = self.off(lookup or first)
-            while True:
-                v = struct.unpack_from("<Q" if width == 8 else "<I", self.data, t)[0]
-                if not v:
-                    break
-                entries.append(v & 0xFFFF if v & flag else self.cstr((v & 0x7FFFFFFF) + 2))
-                t += width
-            result[self.cstr(name).lower()] = entries
-            o += 20
-        return result
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from pe_image import PeImage  # noqa: E402
 
 
 EXPECTED = {
@@ -97,13 +26,13 @@ def check_dll(folder, arch, dll, want, problems):
         problems.append(f"{arch}: {path} is missing (build the {arch} tree first)")
         return
     try:
-        pe = PE(path)
+        pe = PeImage(path)
     except ValueError as e:
         problems.append(f"{arch}: {e}")
         return
     if pe.machine != MACHINE[arch]:
         problems.append(f"{arch}: {dll} is built for machine {pe.machine:#x}")
-    exports = pe.exports()
+    exports = {ordinal: name for ordinal, (name, _, _) in pe.exports()[2].items()}
     names = {n for n in exports.values() if n}
     if "names" in want and names != want["names"]:
         problems.append(f"{arch}: {dll} exports {sorted(names)}, expected {sorted(want['names'])}")
@@ -126,7 +55,7 @@ def main():
             check_dll(folder, arch, dll, want, problems)
     if a.program:
         try:
-            imports = PE(a.program).imports()
+            imports = PeImage(a.program).imports()
         except (OSError, ValueError) as e:
             problems.append(f"cannot read {a.program}: {e}")
             imports = {}

@@ -7,9 +7,11 @@ grandparent) skips the check (exit 77); a build folder without the DLL fails it.
 """
 import os
 import re
-import struct
 import subprocess
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from pe_image import PeImage  # noqa: E402
 
 SKIP = 77
 
@@ -42,87 +44,6 @@ EXPECTED = {
 # its stack arguments; the copy assignment has one (4 bytes), the constructor none.
 X86_RETURNS = {1: "ret", 2: "ret $0x4"}
 
-IMAGE_SCN_MEM_EXECUTE = 0x20000000
-
-
-class Pe:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise ValueError("not an MZ image")
-        pe = struct.unpack_from("<I", data, 0x3C)[0]
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise ValueError("no PE signature")
-        (self.machine, sections, _, _, _, opt_size, _) = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        opt = pe + 24
-        magic = struct.unpack_from("<H", data, opt)[0]
-        self.image_base = struct.unpack_from("<Q" if magic == 0x20B else "<I", data,
-                                             opt + (24 if magic == 0x20B else 28))[0]
-        dirs = opt + (112 if magic == 0x20B else 96)
-        self.directories = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(2)]
-        self.sections = []
-        table = opt + opt_size
-        for i in range(sections):
-            name, vsize, va, rsize, raw = struct.unpack_from("<8sIIII", data, table + 40 * i)
-            flags = struct.unpack_from("<I", data, table + 40 * i + 36)[0]
-            self.sections.append((name.rstrip(b"\0").decode(), va, max(vsize, rsize), raw, flags))
-
-    def section_of(self, rva):
-        for s in self.sections:
-            if s[1] <= rva < s[1] + s[2]:
-                return s
-        raise ValueError("RVA 0x%x lies in no section" % rva)
-
-    def offset(self, rva):
-        s = self.section_of(rva)
-        return s[3] + rva - s[1]
-
-    def u32(self, rva):
-        return struct.unpack_from("<I", self.data, self.offset(rva))[0]
-
-    def u16(self, rva):
-        return struct.unpack_from("<H", self.data, self.offset(rva))[0]
-
-    def text(self, rva):
-        start = self.offset(rva)
-        return self.data[start:self.data.index(b"\0", start)].decode("ascii")
-
-    def exports(self):
-        rva, size = self.directories[0]
-        if not rva:
-            return None, (0, 0), {}
-        (_, _, _, _, name, base, nfuncs, nnames, funcs, names, ordinals) = struct.unpack_from(
-            "<IIHHIIIIIII", self.data, self.offset(rva))
-        table = {}
-        for i in range(nnames):
-            ordinal = base + self.u16(ordinals + 2 * i)
-            target = self.u32(funcs + 4 * (ordinal - base))
-            forwarded = rva <= target < rva + size
-            table[self.text(self.u32(names + 4 * i))] = (ordinal, target, forwarded)
-        return self.text(name), (base, nfuncs), table
-
-    def imports(self):
-        rva = self.directories[1][0]
-        found = {}
-        while rva:
-            lookup, _, _, name, thunks = struct.unpack_from("<IIIII", self.data, self.offset(rva))
-            if not name:
-                break
-            entries = []
-            wide = self.machine == 0x8664
-            at = lookup or thunks
-            while True:
-                value = struct.unpack_from("<Q" if wide else "<I", self.data, self.offset(at))[0]
-                if not value:
-                    break
-                by_ordinal = value >> (63 if wide else 31)
-                entries.append("#%d" % (value & 0xFFFF) if by_ordinal else self.text((value & 0x7FFFFFFF) + 2))
-                at += 8 if wide else 4
-            found[self.text(name).lower()] = entries
-            rva += 20
-        return found
-
-
 def first_return(objdump, dll, address):
     out = subprocess.run([objdump, "-d", "--start-address=0x%x" % address,
                           "--stop-address=0x%x" % (address + 64), dll],
@@ -136,12 +57,13 @@ def first_return(objdump, dll, address):
 
 def check(dll, arch, objdump):
     want = EXPECTED[arch]
-    with open(dll, "rb") as f:
-        pe = Pe(f.read())
+    pe = PeImage(dll)
     problems = []
     if pe.machine != want["machine"]:
         problems.append("machine 0x%x, expected 0x%x" % (pe.machine, want["machine"]))
-    name, (base, count), table = pe.exports()
+    name, base, entries = pe.exports()
+    count = len(entries)
+    table = {n: (ordinal, target, forwarded) for ordinal, (n, target, forwarded) in entries.items() if n}
     if name != "Pictor.dll":
         problems.append("export directory names %r, expected 'Pictor.dll'" % name)
     if base != 1 or count != len(want["exports"]):
@@ -160,7 +82,7 @@ def check(dll, arch, objdump):
         if forwarded:
             problems.append("%r is forwarded" % export)
             continue
-        executable = bool(pe.section_of(target)[4] & IMAGE_SCN_MEM_EXECUTE)
+        executable = pe.is_code(target)
         if executable != (kind == "code"):
             problems.append("%r points into %s, expected %s" % (export, pe.section_of(target)[0], kind))
         if arch == "i686" and ordinal in X86_RETURNS and objdump:
