@@ -24,7 +24,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (signed_end == 0 && (s != 0 || u != 0)) std::abort();
   // The two agree modulo 2^32 unless the signed one had to clamp.
   if (static_cast<uint32_t>(s) != u && s != INT32_MIN && s != INT32_MAX) std::abort();
-  if (kestrel::read_coordinate(text.data(), length) != static_cast<int32_t>(u)) std::abort();
+  // The coordinate is the same reading, except that a negated overflow gives 1 there.
+  const int32_t c = kestrel::read_coordinate(text.data(), length);
+  if (c != static_cast<int32_t>(u) && !(u == UINT32_MAX && c == 1 && s == INT32_MIN)) std::abort();
 
   // What follows the number does not change it: the consumed prefix alone reads the same.
   if (signed_end > 0) {

@@ -93,12 +93,18 @@ int32_t read_signed_auto(const char16_t* text, std::size_t length, std::size_t* 
 uint32_t read_unsigned_auto(const char16_t* text, std::size_t length, std::size_t* consumed) {
   const Scan s = scan(text, length);
   if (consumed) *consumed = s.end;
-  const uint32_t v = s.overflow ? UINT32_MAX : s.magnitude;
-  return s.negative ? 0u - v : v;
+  // Too large for 32 bits is 4294967295 whatever the sign: an id out of range stays the one
+  // value no real id has.
+  if (s.overflow) return UINT32_MAX;
+  return s.negative ? 0u - s.magnitude : s.magnitude;
 }
 
 int32_t read_coordinate(const char16_t* text, std::size_t length) {
-  return static_cast<int32_t>(read_unsigned_auto(text, length));
+  const Scan s = scan(text, length);
+  // Exactly the runtime's wcstoul: it saturates first and then negates, so a negated value too
+  // large for 32 bits reads as 1.
+  const uint32_t v = s.overflow ? UINT32_MAX : s.magnitude;
+  return static_cast<int32_t>(s.negative ? 0u - v : v);
 }
 
 }  // namespace kestrel

@@ -17,12 +17,12 @@ namespace kestrel {
 int32_t read_signed_auto(const char16_t* text, std::size_t length, std::size_t* consumed = nullptr);
 
 // Reads like msvcrt's wcstoul(text, &end, 0) with a 32-bit unsigned long: as above, but a '-'
-// negates the value modulo 2^32, a value too large for 32 bits gives 4294967295, and a negated
-// one too large gives 1 (the runtime negates its saturated value).
+// negates the value modulo 2^32, and a value too large for 32 bits gives 4294967295, also with a
+// '-' (where the runtime would negate its saturated value to 1).
 uint32_t read_unsigned_auto(const char16_t* text, std::size_t length, std::size_t* consumed = nullptr);
 
-// A screen coordinate as the IME channel writes it: the unsigned reading taken as signed 32 bits,
-// so "-20" is -20.
+// A screen coordinate as the IME channel writes it: the runtime's wcstoul reading exactly (a
+// negated value too large for 32 bits gives 1) taken as signed 32 bits, so "-20" is -20.
 int32_t read_coordinate(const char16_t* text, std::size_t length);
 
 // Units before the first NUL, at most max_length.

@@ -44,9 +44,12 @@ TEST(ReadUnsignedAuto, NegatesModuloAndSaturates) {
   EXPECT_EQ(kestrel::read_unsigned_auto(u"4294967295", 10), 4294967295u);
   EXPECT_EQ(kestrel::read_unsigned_auto(u"4294967296", 10), 4294967295u);
   EXPECT_EQ(kestrel::read_unsigned_auto(u"-4294967295", 11), 1u);
-  // The runtime saturates the magnitude first and then negates it.
-  EXPECT_EQ(kestrel::read_unsigned_auto(u"-4294967296", 11), 1u);
-  EXPECT_EQ(kestrel::read_unsigned_auto(u"-99999999999999999999", 21), 1u);
+  // Too large stays 4294967295 with a minus sign too; the coordinate reader keeps the runtime's
+  // saturate-then-negate, which gives 1.
+  EXPECT_EQ(kestrel::read_unsigned_auto(u"-4294967296", 11), 4294967295u);
+  EXPECT_EQ(kestrel::read_unsigned_auto(u"-99999999999999999999", 21), 4294967295u);
+  EXPECT_EQ(kestrel::read_coordinate(u"-4294967296", 11), 1);
+  EXPECT_EQ(kestrel::read_coordinate(u"4294967296", 10), -1);
   EXPECT_EQ(kestrel::read_unsigned_auto(u"0x1000000000000000F", 19), 4294967295u);
   EXPECT_EQ(kestrel::read_unsigned_auto(u"name", 4), 0u);
 }
