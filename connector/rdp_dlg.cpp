@@ -218,7 +218,8 @@ void CRdpDlgSupport::CloseSession() {
   int32_t state = ParentLink.LinkState;
   if (state == LinkShellReady || state == LinkParentClose) kPluginEntryPoints.send(L"LOGOUT,0");
 
-  if (IDispatch* control = ControlDispatch(m_hWnd)) {
+  IDispatch* control = ControlDispatch(m_hWnd);
+  if (control) {
     VARIANT value;
     VariantInit(&value);
     // A failing call leaves its result empty (0): the close goes on to the end regardless.
@@ -227,10 +228,9 @@ void CRdpDlgSupport::CloseSession() {
     VariantInit(&value);
     InvokeByName(control, L"Connected", DISPATCH_PROPERTYGET, &value);
     if (ResultLong(value) != 0) InvokeByName(control, L"Disconnect", DISPATCH_METHOD, nullptr);
-    RunState = 0;
-    control->Release();
   }
   RunState = 0;
+  if (control) control->Release();
   EndDialog(m_hWnd, 0);
   ExitProcess(0);
 }
