@@ -54,7 +54,7 @@ std::string utf8(const std::wstring& text) {
 
 void say(const std::string& line) {
   char stamp[32];
-  snprintf(stamp, sizeof stamp, "[%6lu ms] ", static_cast<unsigned long>(GetTickCount() - g_start));
+  snprintf(stamp, sizeof stamp, "[%6lu ms] ", static_cast<unsigned long>(parent::now_ms() - g_start));
   std::string text = stamp + line + "\n";
   fwrite(text.data(), 1, text.size(), stdout);
   fflush(stdout);
@@ -191,7 +191,7 @@ std::vector<unsigned char> session_data(const Options& o) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  g_start = GetTickCount();
+  g_start = parent::now_ms();
   Options o;
   if (!parse(argc, argv, o)) return 3;
   if (!o.transcript.empty()) g_transcript = _wfopen(o.transcript.c_str(), L"wb");
@@ -215,7 +215,7 @@ int wmain(int argc, wchar_t** argv) {
       LRESULT result = 0;
       bool ok = self.send(2, reply.data(), static_cast<DWORD>(reply.size()), &result, target);
       say(std::string("  code 2 ") + (ok ? "delivered, result " + std::to_string(result) : "not delivered"));
-      answered_at = GetTickCount();
+      answered_at = parent::now_ms();
     };
     if (o.deferred)
       self.defer(answer);
@@ -240,19 +240,19 @@ int wmain(int argc, wchar_t** argv) {
   DWORD exit_code = 0;
   for (;;) {
     if (host.wait_exit(50, &exit_code)) break;
-    if (GetTickCount() - g_start > o.timeout) {
+    if (parent::now_ms() - g_start > o.timeout) {
       say("time-out: ending the connector");
       host.kill();
       return 2;
     }
-    if (o.close_after && answered_at && !close_sent && GetTickCount() - answered_at >= o.close_after) {
+    if (o.close_after && answered_at && !close_sent && parent::now_ms() - answered_at >= o.close_after) {
       close_sent = true;
       say("parent -> connector  code 5 CdSessionEnded (close request)");
       LRESULT result = 0;
       bool ok = host.send(5, "", 1, &result);
       say(std::string("  code 5 ") + (ok ? "delivered" : "not delivered (the connector may have ended)"));
     }
-    if (o.exit_after && answered_at && !escape_sent && GetTickCount() - answered_at >= o.exit_after) {
+    if (o.exit_after && answered_at && !escape_sent && parent::now_ms() - answered_at >= o.exit_after) {
       escape_sent = true;
       say("user: Esc in the session window");
       parent::press_key(host.session_window(), VK_ESCAPE);

@@ -73,10 +73,10 @@ bool ParentStandIn::start(const std::wstring& command_line) {
 
 bool ParentStandIn::wait_exit(DWORD timeout_ms, DWORD* exit_code) {
   if (!process_) return false;
-  DWORD start = GetTickCount();
+  DWORD start = now_ms();
   for (;;) {
     pump_messages();
-    DWORD spent = GetTickCount() - start;
+    DWORD spent = now_ms() - start;
     DWORD left = spent >= timeout_ms ? 0 : timeout_ms - spent;
     DWORD wait = MsgWaitForMultipleObjects(1, &process_, FALSE, left, QS_ALLINPUT);
     if (wait == WAIT_OBJECT_0) break;

@@ -8,6 +8,15 @@
 
 namespace parent {
 
+// Milliseconds from the performance counter. Wine's GetTickCount reads a shared page that a
+// service refreshes, and it can leap by seconds while a fresh wineserver starts up.
+inline DWORD now_ms() {
+  LARGE_INTEGER count, frequency;
+  QueryPerformanceCounter(&count);
+  QueryPerformanceFrequency(&frequency);
+  return static_cast<DWORD>(count.QuadPart / (frequency.QuadPart / 1000));
+}
+
 std::wstring class_name(HWND window);
 std::wstring window_text(HWND window);
 
@@ -37,11 +46,11 @@ void pump_messages();
 
 template <class Done>
 bool pump_until(Done done, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
+  DWORD start = now_ms();
   for (;;) {
     pump_messages();
     if (done()) return true;
-    DWORD spent = GetTickCount() - start;
+    DWORD spent = now_ms() - start;
     if (spent >= timeout_ms) return false;
     DWORD left = timeout_ms - spent;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, left < 20 ? left : 20, QS_ALLINPUT);

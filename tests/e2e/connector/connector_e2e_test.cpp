@@ -110,8 +110,13 @@ class ConnectorTest : public ::testing::Test {
   // Starts the connector with `arguments` after its quoted path and waits for the session request.
   std::optional<parent::CopyDataRecord> start_session(parent::ParentStandIn& parent, Child& child,
                                                       const std::wstring& arguments) {
-    if (!child.start(quoted(connector_path()) + L" " + arguments)) return std::nullopt;
-    return parent.wait_for(1, kWait);
+    if (!child.start(quoted(connector_path()) + L" " + arguments)) {
+      ADD_FAILURE() << "CreateProcess failed: " << GetLastError();
+      return std::nullopt;
+    }
+    auto request = parent.wait_for(1, kWait);
+    if (!request && !child.running()) ADD_FAILURE() << "the connector ended without a session request";
+    return request;
   }
 
   // Asserts that the process ends by itself with exit code 0 and sent nothing to the parent.

@@ -207,8 +207,8 @@ TEST(UiProbe, FindsAMessageBoxByCaptionReadsItsTextAndAnswersItAsAUserWould) {
     } else {
       EXPECT_TRUE(parent::press_key(box, c.key));
     }
-    DWORD start = GetTickCount();
-    while (IsWindow(box) && GetTickCount() - start < 5000) Sleep(10);
+    DWORD start = parent::now_ms();
+    while (IsWindow(box) && parent::now_ms() - start < 5000) Sleep(10);
     asker.join();
     EXPECT_EQ(c.expected, answer);
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "outside/msrdp.h"
+#include "outside/parent/ui_probe.h"
 #include "outside/rdpcontrol/standin_protocol.h"
 
 namespace {
@@ -83,8 +84,8 @@ HRESULT call(IDispatch* object, const wchar_t* name, VARIANT* result = nullptr) 
 }
 
 void pump_until(const std::function<bool()>& done, DWORD timeout_ms) {
-  DWORD start = GetTickCount();
-  while (!done() && GetTickCount() - start < timeout_ms) {
+  DWORD start = parent::now_ms();
+  while (!done() && parent::now_ms() - start < timeout_ms) {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
