@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr DWORD kWait = 5000;
+// Generous: only a failing wait runs to the end, and a fresh prefix starts its first programs slowly.
+constexpr DWORD kWait = 15000;
 constexpr int kControlId = 1000;
 constexpr wchar_t kAppId[] = L"{386E969C-FF9B-431E-8859-AA7F6EF565E9}";
 constexpr wchar_t kLibId[] = L"{50906EFC-8285-4062-AAF4-B7F70E1A3F54}";
@@ -300,9 +301,11 @@ TEST_F(ConnectorTest, CloseFromOutsideChangesNothing) {
   auto request = start_session(parent, child, L"[" + hex(parent.hwnd()) + L"]");
   ASSERT_TRUE(request);
   HWND session = session_of(*request);
+  // Sent, so that they have been handled when the call returns; Alt+F4 comes through the queue.
+  DWORD_PTR result = 0;
+  EXPECT_TRUE(SendMessageTimeoutW(session, WM_SYSCOMMAND, SC_CLOSE, 0, SMTO_ABORTIFHUNG, kWait, &result));
+  EXPECT_TRUE(SendMessageTimeoutW(session, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, kWait, &result));
   PostMessageW(session, WM_SYSKEYDOWN, VK_F4, 0x20000001 | (MapVirtualKeyW(VK_F4, MAPVK_VK_TO_VSC) << 16));
-  PostMessageW(session, WM_SYSCOMMAND, SC_CLOSE, 0);
-  PostMessageW(session, WM_CLOSE, 0, 0);
   parent.pump(300);
   EXPECT_TRUE(child.running());
   EXPECT_TRUE(IsWindowVisible(session));
