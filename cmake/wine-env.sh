@@ -34,18 +34,26 @@ xvfb_alive() {
 
 start_xvfb() {
   xvfb_alive && return 0
-  local n
-  for n in $(seq 91 160); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
-  done
-  setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$dir/xvfb.log" 2>&1 </dev/null 9>&- &
-  echo $! > "$dir/xvfb.pid"
-  echo "$n" > "$dir/display"
-  for _ in $(seq 1 100); do
-    [ -S "/tmp/.X11-unix/X$n" ] && return 0
+  rm -f "$dir/display" "$dir/xvfb.pid"
+  # Xvfb picks a free display itself and writes its number once it accepts clients, so beds
+  # started at the same moment (a test builds its own) never end up sharing one server.
+  setsid Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    3>"$dir/display.new" >"$dir/xvfb.log" 2>&1 </dev/null 9>&- &
+  local pid=$! n=""
+  for _ in $(seq 1 200); do
+    n=$(tr -dc 0-9 <"$dir/display.new" 2>/dev/null || true)
+    [ -n "$n" ] && [ -S "/tmp/.X11-unix/X$n" ] && break
+    n=""
+    kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
   done
-  log "Xvfb :$n did not start (see $dir/xvfb.log)"; return 1
+  rm -f "$dir/display.new"
+  if [ -z "$n" ] || ! kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    log "Xvfb did not start (see $dir/xvfb.log)"; return 1
+  fi
+  echo "$pid" > "$dir/xvfb.pid"
+  echo "$n" > "$dir/display"
 }
 
 prefix_ok() {
