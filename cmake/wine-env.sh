@@ -23,7 +23,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No installer dialogs for Mono/Gecko: they would block prefix creation.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
 # Recipe of the prefix: change it and every existing prefix is rebuilt.
-recipe="kestrel-prefix-3 $("$wine_bin" --version 2>/dev/null)"
+recipe="kestrel-prefix-4 $("$wine_bin" --version 2>/dev/null)"
 
 log() { echo "wine-env: $*" >&2; }
 
@@ -70,6 +70,9 @@ make_prefix() {
   "$wineserver_bin" -w
   # Without a window manager a managed window makes EndDialog stall for two seconds.
   "$wine_bin" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$dir/wineboot.log" 2>&1 </dev/null 9>&-
+  # A crashing test program must end with its backtrace, not wait on a crash dialog nobody sees.
+  "$wine_bin" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+    >>"$dir/wineboot.log" 2>&1 </dev/null 9>&-
   "$wineserver_bin" -w
   [ -f "$WINEPREFIX/system.reg" ] || { log "prefix creation failed (see $dir/wineboot.log)"; return 1; }
   echo "$recipe" > "$dir/prefix.stamp"

@@ -15,6 +15,7 @@ echo "half" > "$work/prefix/marker"
 [ -f "$work/prefix/system.reg" ] || fail "no registry after creation"
 [ ! -e "$work/prefix/marker" ] || fail "half-made prefix was reused"
 grep -q '"Managed"="N"' "$work/prefix/user.reg" || fail "X11 Managed=N missing"
+grep -q '"ShowCrashDialog"=dword:00000000' "$work/prefix/user.reg" || fail "crash dialog not switched off"
 
 # Good: reused as it is.
 touch "$work/prefix/keep"

@@ -375,6 +375,7 @@ class RdpControlEventTest : public RdpControlTest {
  protected:
   void SetUp() override {
     RdpControlTest::SetUp();
+    if (HasFatalFailure()) return;
     Ptr<IProvideClassInfo2> info;
     ASSERT_EQ(S_OK, control_->QueryInterface(IID_IProvideClassInfo2, info.vout()));
     GUID source = GUID_NULL;
