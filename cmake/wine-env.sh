@@ -128,7 +128,12 @@ case "$cmd" in
     trap 'kill -KILL $pid 2>/dev/null; cat "$out"; rm -f "$out"; exit 124' TERM INT
     rc=0
     wait $pid || rc=$?
+    # Wine's debugger ends a crashed program with an exit code that may well be 0: the crash report
+    # in the output decides, whichever of the programs started here crashed.
+    crashed=""
+    if [ $rc -eq 0 ] && grep -q '^wine: Unhandled' "$out"; then rc=3 crashed=1; fi
     cat "$out"
+    [ -z "$crashed" ] || log "a program crashed (see its report above); failing although it ended with 0"
     rm -f "$out"
     exit $rc
     ;;
