@@ -1,5 +1,6 @@
 #include "outside/parent/parent_standin.h"
 
+#include <cstdio>
 #include <cwchar>
 
 #include "outside/parent/ui_probe.h"
@@ -56,15 +57,31 @@ std::wstring ParentStandIn::sibling_path(const wchar_t* file) {
   return folder + file;
 }
 
+bool create_process(const wchar_t* application, const std::wstring& command_line, PROCESS_INFORMATION* info) {
+  constexpr int kAttempts = 4;
+  for (int attempt = 1;; ++attempt) {
+    std::vector<wchar_t> text(command_line.begin(), command_line.end());
+    text.push_back(L'\0');
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (CreateProcessW(application, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, info))
+      return true;
+    DWORD error = GetLastError();
+    if (error != ERROR_INTERNAL_ERROR || attempt == kAttempts) {
+      SetLastError(error);
+      return false;
+    }
+    fwprintf(stderr, L"create_process: the new process died while starting (attempt %d), trying again: %ls\n",
+             attempt, command_line.c_str());
+    fflush(stderr);
+    Sleep(100 * attempt);
+  }
+}
+
 bool ParentStandIn::start(const std::wstring& command_line) {
   kill();
-  std::vector<wchar_t> text(command_line.begin(), command_line.end());
-  text.push_back(L'\0');
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-    return false;
+  if (!create_process(nullptr, command_line, &info)) return false;
   CloseHandle(info.hThread);
   process_ = info.hProcess;
   process_id_ = info.dwProcessId;

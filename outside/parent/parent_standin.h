@@ -24,6 +24,11 @@ struct CopyDataRecord {
   std::vector<unsigned char> payload;
 };
 
+// CreateProcessW for `command_line` (and `application`, or null), with the inherited environment.
+// Under Wine a new process now and then dies before it has started, which CreateProcess reports as
+// ERROR_INTERNAL_ERROR; that start is tried again a few times, each time noted on stderr.
+bool create_process(const wchar_t* application, const std::wstring& command_line, PROCESS_INFORMATION* info);
+
 class ParentStandIn {
  public:
   // The result of a handler goes back to the sender of the message.

@@ -56,11 +56,7 @@ class Child {
 
   // application: the program to run, or empty to take it from the command line.
   bool start(const std::wstring& command_line, const std::wstring& application = L"") {
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    std::wstring text = command_line;
-    return CreateProcessW(application.empty() ? nullptr : application.c_str(), &text[0], nullptr, nullptr, FALSE, 0,
-                          nullptr, nullptr, &startup, &info_) != 0;
+    return parent::create_process(application.empty() ? nullptr : application.c_str(), command_line, &info_);
   }
   DWORD pid() const { return info_.dwProcessId; }
   DWORD tid() const { return info_.dwThreadId; }
