@@ -8,8 +8,8 @@
 
 namespace parent {
 
-// Milliseconds from the performance counter. Wine's GetTickCount reads a shared page that a
-// service refreshes, and it can leap by seconds while a fresh wineserver starts up.
+// Milliseconds from the performance counter. Wine's GetTickCount reads a shared page that the
+// wineserver refreshes only when it wakes up, so it can leap.
 inline DWORD now_ms() {
   LARGE_INTEGER count, frequency;
   QueryPerformanceCounter(&count);

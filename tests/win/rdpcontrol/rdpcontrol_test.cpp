@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -83,14 +82,7 @@ HRESULT call(IDispatch* object, const wchar_t* name, VARIANT* result = nullptr) 
   return invoke(object, name, DISPATCH_METHOD, result);
 }
 
-void pump_until(const std::function<bool()>& done, DWORD timeout_ms) {
-  DWORD start = parent::now_ms();
-  while (!done() && parent::now_ms() - start < timeout_ms) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-  }
-}
+using parent::pump_until;
 
 void pump(DWORD ms) { pump_until([] { return false; }, ms); }
 
